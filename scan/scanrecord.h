@@ -28,6 +28,14 @@ inline const unsigned char* RecordAt(const unsigned char* buffer, int32_t k) {
     return buffer + kLeadBytes + static_cast<std::size_t>(k) * kRecordBytes;
 }
 
+// Records held by a buffer read that returned `bytes`: the lead counts in n, the remainder is
+// dropped, a result of 0 or less holds none, and a result above the buffer is clipped to it.
+inline int32_t RecordsInRead(int32_t bytes) {
+    if (bytes <= 0) return 0;
+    const int32_t records = bytes / kRecordBytes;
+    return records < kScanBufferRecords ? records : kScanBufferRecords;
+}
+
 inline int32_t ReadInt32(const unsigned char* p) {
     int32_t v;
     std::memcpy(&v, p, sizeof v);
