@@ -13,21 +13,11 @@
 #include <sstream>
 
 #include "platform/inifile.h"
+#include "tests/support/testfiles.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void Put(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 std::string Message(const std::string& path) {
     return "nach " + path + " kann nicht geschrieben werden";
@@ -35,33 +25,19 @@ std::string Message(const std::string& path) {
 
 class IniFileTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        const char* base = std::getenv("TMPDIR");
-        std::string templ = std::string(base && *base ? base : "/tmp") + "/tst_inifile.XXXXXX";
-        ASSERT_NE(::mkdtemp(templ.data()), nullptr);
-        dir_ = templ;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        for (const auto& e : fs::recursive_directory_iterator(dir_, ec)) {
-            if (e.is_directory()) fs::permissions(e.path(), fs::perms::owner_all, ec);
-        }
-        fs::remove_all(dir_, ec);
-    }
-
-    std::string At(const std::string& name) const { return dir_ + "/" + name; }
+    std::string At(const std::string& name) const { return dir_.At(name); }
 
     // Anything a write left behind besides the files the test made.
     std::vector<std::string> Leftovers() const {
         std::vector<std::string> names;
-        for (const auto& e : fs::recursive_directory_iterator(dir_)) {
+        for (const auto& e : fs::recursive_directory_iterator(dir_.Path())) {
             const std::string name = e.path().filename().string();
             if (name.find(".tmp-") != std::string::npos) names.push_back(name);
         }
         return names;
     }
 
-    std::string dir_;
+    TempDir dir_{"tst_inifile"};
 };
 
 // Gives the process a file-size limit of `bytes` for its lifetime. With SIGXFSZ ignored, a write
@@ -134,10 +110,10 @@ TEST_F(IniFileTest, ReadIntegerTakesDecimalAndHexPatternsAndDefaultsOnAnythingEl
     IniFile ini(path);
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string("stored \"") + c.stored + "\"");
-        Put(path, std::string("[MCU]\r\nBaseAdress=") + c.stored + "\r\n");
+        WriteFile(path, std::string("[MCU]\r\nBaseAdress=") + c.stored + "\r\n");
         EXPECT_EQ(ini.ReadInteger("MCU", "BaseAdress", kDef), c.expected);
     }
-    Put(path, "[MCU]\nOther=1\n");
+    WriteFile(path, "[MCU]\nOther=1\n");
     EXPECT_EQ(ini.ReadInteger("MCU", "BaseAdress", kDef), kDef) << "missing key";
 }
 
@@ -178,7 +154,7 @@ TEST_F(IniFileTest, ReadStringFindsTheRightLineAndStripsOnlySurroundingBlanks) {
     IniFile ini(path);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Put(path, c.file);
+        WriteFile(path, c.file);
         EXPECT_EQ(ini.ReadString(c.section, c.key, "<default>"), c.expected.value_or("<default>"));
     }
 }
@@ -187,7 +163,7 @@ TEST_F(IniFileTest, ReadStringCutsLongValuesAt2047Characters) {
     const std::string path = At("long.INI");
     std::string value(3000, 'x');
     for (size_t i = 0; i < value.size(); ++i) value[i] = static_cast<char>('a' + i % 26);
-    Put(path, "[MCU]\nk=" + value + "\nnext=1\n");
+    WriteFile(path, "[MCU]\nk=" + value + "\nnext=1\n");
     IniFile ini(path);
     EXPECT_EQ(ini.ReadString("MCU", "k", ""), value.substr(0, 2047));
     EXPECT_EQ(ini.ReadInteger("MCU", "next", 0), 1);
@@ -196,7 +172,7 @@ TEST_F(IniFileTest, ReadStringCutsLongValuesAt2047Characters) {
 TEST_F(IniFileTest, NothingReadableGivesTheDefaultsAndOpeningTouchesNoFile) {
     ASSERT_EQ(::mkfifo(At("fifo.INI").c_str(), 0644), 0);  // would block a plain open
     fs::create_directory(At("dir.INI"));
-    Put(At("plain"), "[MCU]\nk=1\n");
+    WriteFile(At("plain"), "[MCU]\nk=1\n");
     for (const std::string& path :
          {At("missing.INI"), At("fifo.INI"), At("dir.INI"), At("plain/under.INI")}) {
         SCOPED_TRACE(path);
@@ -246,10 +222,10 @@ TEST_F(IniFileTest, WriteStringChangesOnlyTheOneValue) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         fs::remove(path);
-        if (c.before) Put(path, *c.before);
+        if (c.before) WriteFile(path, *c.before);
         IniFile ini(path);
         ini.WriteString("MCU", "k", c.value);
-        EXPECT_EQ(Slurp(path), c.after);
+        EXPECT_EQ(ReadFile(path), c.after);
     }
     EXPECT_TRUE(Leftovers().empty());
 }
@@ -260,14 +236,14 @@ TEST_F(IniFileTest, IntegersAreWrittenInDecimalAndReadBack) {
     for (const int32_t value : {INT32_MIN, -1, 0, 768, INT32_MAX}) {
         SCOPED_TRACE(value);
         ini.WriteInteger("MCU", "BaseAdress", value);
-        EXPECT_EQ(Slurp(path), "[MCU]\nBaseAdress=" + std::to_string(value) + "\n");
+        EXPECT_EQ(ReadFile(path), "[MCU]\nBaseAdress=" + std::to_string(value) + "\n");
         EXPECT_EQ(ini.ReadInteger("MCU", "BaseAdress", 4711), value);
     }
 }
 
 TEST_F(IniFileTest, NamesTheFileCouldNotGiveBackAreRejected) {
     const std::string path = At("n.INI");
-    Put(path, "[MCU]\nk=1\n");
+    WriteFile(path, "[MCU]\nk=1\n");
     IniFile ini(path);
     const std::pair<const char*, const char*> names[] = {
         {"", "k"},     {"MCU", ""},    {" MCU", "k"},  {"MCU", "k "},
@@ -278,7 +254,7 @@ TEST_F(IniFileTest, NamesTheFileCouldNotGiveBackAreRejected) {
         SCOPED_TRACE(std::string(section) + "/" + key);
         EXPECT_THROW(ini.WriteString(section, key, "2"), std::invalid_argument);
     }
-    EXPECT_EQ(Slurp(path), "[MCU]\nk=1\n");
+    EXPECT_EQ(ReadFile(path), "[MCU]\nk=1\n");
 }
 
 TEST_F(IniFileTest, RefusedWritesRaiseTheErrorAndLeaveEverythingAsItWas) {
@@ -297,7 +273,7 @@ TEST_F(IniFileTest, RefusedWritesRaiseTheErrorAndLeaveEverythingAsItWas) {
          std::nullopt},
         {"folder is a regular file",
          [&] {
-             Put(At("plain"), "x");
+             WriteFile(At("plain"), "x");
              return At("plain/p.INI");
          },
          std::nullopt},
@@ -312,7 +288,7 @@ TEST_F(IniFileTest, RefusedWritesRaiseTheErrorAndLeaveEverythingAsItWas) {
          std::nullopt},
         {"write-protected file",
          [&] {
-             Put(At("ro.INI"), original);
+             WriteFile(At("ro.INI"), original);
              fs::permissions(At("ro.INI"), fs::perms::owner_read | fs::perms::group_read);
              return At("ro.INI");
          },
@@ -327,7 +303,7 @@ TEST_F(IniFileTest, RefusedWritesRaiseTheErrorAndLeaveEverythingAsItWas) {
         {"write-protected folder, existing file",
          [&] {
              fs::create_directory(At("ro2"));
-             Put(At("ro2/p.INI"), original);
+             WriteFile(At("ro2/p.INI"), original);
              fs::permissions(At("ro2"), fs::perms::owner_read | fs::perms::owner_exec);
              return At("ro2/p.INI");
          },
@@ -350,7 +326,7 @@ TEST_F(IniFileTest, RefusedWritesRaiseTheErrorAndLeaveEverythingAsItWas) {
             EXPECT_EQ(e.what(), Message(path));
         }
         if (c.kept) {
-            EXPECT_EQ(Slurp(path), *c.kept);
+            EXPECT_EQ(ReadFile(path), *c.kept);
         }
     }
     EXPECT_FALSE(fs::exists(At("ro/p.INI")));
@@ -363,14 +339,14 @@ TEST_F(IniFileTest, DiskFullInTheMiddleOfAWriteKeepsTheWholeOldFile) {
     const std::string path = At("full.INI");
     std::string original = "[MCU]\nk=1\n";
     for (int i = 0; i < 50; ++i) original += "; line " + std::to_string(i) + "\n";
-    Put(path, original);
+    WriteFile(path, original);
     IniFile ini(path);
     {
         // The new text is longer than the limit, so its write stops part-way.
         FileSizeLimit limit(original.size() / 2);
         EXPECT_THROW(ini.WriteString("MCU", "k", "a longer value"), IniWriteError);
     }
-    EXPECT_EQ(Slurp(path), original);
+    EXPECT_EQ(ReadFile(path), original);
     EXPECT_TRUE(Leftovers().empty());
     ini.WriteString("MCU", "k", "a longer value");
     EXPECT_EQ(ini.ReadString("MCU", "k", ""), "a longer value");
@@ -378,7 +354,7 @@ TEST_F(IniFileTest, DiskFullInTheMiddleOfAWriteKeepsTheWholeOldFile) {
 
 TEST_F(IniFileTest, RewritingTheValueAlreadyStoredLeavesTheFileAlone) {
     const std::string path = At("same.INI");
-    Put(path, "[MCU]\nBaseAdress = 768\n");
+    WriteFile(path, "[MCU]\nBaseAdress = 768\n");
     fs::permissions(path, fs::perms::owner_read);
     struct stat before {};
     ASSERT_EQ(::stat(path.c_str(), &before), 0);
@@ -388,12 +364,12 @@ TEST_F(IniFileTest, RewritingTheValueAlreadyStoredLeavesTheFileAlone) {
     struct stat after {};
     ASSERT_EQ(::stat(path.c_str(), &after), 0);
     EXPECT_EQ(after.st_ino, before.st_ino);
-    EXPECT_EQ(Slurp(path), "[MCU]\nBaseAdress = 768\n");
+    EXPECT_EQ(ReadFile(path), "[MCU]\nBaseAdress = 768\n");
 }
 
 TEST_F(IniFileTest, ReplacedFileKeepsItsModeAndLinksStayLinks) {
     const std::string path = At("mode.INI");
-    Put(path, "[MCU]\nk=1\n");
+    WriteFile(path, "[MCU]\nk=1\n");
     fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     fs::create_symlink("mode.INI", At("link.INI"));
 
@@ -401,7 +377,7 @@ TEST_F(IniFileTest, ReplacedFileKeepsItsModeAndLinksStayLinks) {
     IniFile(path).WriteString("MCU", "j", "direct");
 
     EXPECT_TRUE(fs::is_symlink(At("link.INI")));
-    EXPECT_EQ(Slurp(path), "[MCU]\nk=via link\nj=direct\n");
+    EXPECT_EQ(ReadFile(path), "[MCU]\nk=via link\nj=direct\n");
     EXPECT_EQ(fs::status(path).permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 

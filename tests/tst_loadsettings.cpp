@@ -9,21 +9,11 @@
 
 #include "app/loadsettings.h"
 #include "platform/inifile.h"
+#include "tests/support/testfiles.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void Put(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 TEST(SettingsPath, ExtensionReplacedOrAppendedAndFolderKept) {
     struct Case {
@@ -87,8 +77,8 @@ TEST_F(LoadSettingsTest, FirstStartCreatesTheFileWithTheThreeDefaultsInOrder) {
     EXPECT_EQ(settings_.BaseAddress, 768);
     EXPECT_EQ(settings_.FSystemFileName, dir_ + "SYSTEM.DAT");
     EXPECT_EQ(settings_.FBootFileName, dir_ + "KORVA.ELF");
-    EXPECT_EQ(Slurp(ini_), Here("[MCU]\nBaseAdress=768\nSystemFileName=@SYSTEM.DAT\n"
-                                "BootFileName=@KORVA.ELF\n"));
+    EXPECT_EQ(ReadFile(ini_), Here("[MCU]\nBaseAdress=768\nSystemFileName=@SYSTEM.DAT\n"
+                                   "BootFileName=@KORVA.ELF\n"));
 
     // A second start finds everything and changes nothing.
     ConnectionSettings again;
@@ -141,13 +131,13 @@ TEST_F(LoadSettingsTest, ExistingFileIsReadCompletedAndRewrittenInPlace) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Put(ini_, Here(c.before));
+        WriteFile(ini_, Here(c.before));
         ConnectionSettings s;
         LoadSettings(exe_, iniFileName_, s);
         EXPECT_EQ(s.BaseAddress, c.base);
         EXPECT_EQ(s.FSystemFileName, Here(c.system));
         EXPECT_EQ(s.FBootFileName, Here(c.boot));
-        EXPECT_EQ(Slurp(ini_), Here(c.after));
+        EXPECT_EQ(ReadFile(ini_), Here(c.after));
     }
 }
 
@@ -177,7 +167,7 @@ TEST_F(LoadSettingsTest, RefusedWriteEndsAtThatStepKeepingWhatWasSetBefore) {
         fs::remove_all(ini_);
         if (c.pathIsFolder) fs::create_directory(ini_);
         if (c.file) {
-            Put(ini_, *c.file);
+            WriteFile(ini_, *c.file);
             fs::permissions(ini_, fs::perms::owner_read);
         }
         ConnectionSettings s;
@@ -193,13 +183,13 @@ TEST_F(LoadSettingsTest, RefusedWriteEndsAtThatStepKeepingWhatWasSetBefore) {
         EXPECT_EQ(s.FSystemFileName, Here(c.system));
         EXPECT_EQ(s.FBootFileName, "");
         if (c.file) {
-            EXPECT_EQ(Slurp(ini_), *c.file);
+            EXPECT_EQ(ReadFile(ini_), *c.file);
         }
     }
 }
 
 TEST_F(LoadSettingsTest, FolderThatCannotExistRefusesTheFirstWrite) {
-    Put(dir_ + "plain", "not a folder");
+    WriteFile(dir_ + "plain", "not a folder");
     const std::string exe = dir_ + "plain/Probe.exe";
     EXPECT_THROW(LoadSettings(exe, iniFileName_, settings_), IniWriteError);
     EXPECT_EQ(iniFileName_, dir_ + "plain/Probe.INI");

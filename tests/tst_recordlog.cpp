@@ -20,6 +20,7 @@
 
 #include "scan/recordlog.h"
 #include "scan/scanrecord.h"
+#include "tests/support/testfiles.h"
 
 namespace {
 
@@ -71,13 +72,6 @@ std::string ReferenceText(const RecordLog& log, int32_t records) {
     return text;
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 int64_t CountLines(const std::string& text) {
     int64_t n = 0;
     for (std::size_t p = text.find("\r\n"); p != std::string::npos; p = text.find("\r\n", p + 2))
@@ -88,16 +82,11 @@ int64_t CountLines(const std::string& text) {
 class RecordLogTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/tst_recordlog.XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr) << std::strerror(errno);
-        dir_ = pattern;
+        dir_ = tmp_.Path();
         path_ = dir_ + "/Data.Txt";
         log_ = std::make_unique<RecordLog>();
     }
-    void TearDown() override {
-        log_.reset();
-        std::filesystem::remove_all(dir_);
-    }
+    void TearDown() override { log_.reset(); }
     void SetSentinels() { log_->SummaryA1 = log_->SummaryA2 = log_->SummaryA3 = kSentinel; }
     void ExpectSentinels() {
         EXPECT_EQ(log_->SummaryA1, kSentinel);
@@ -111,6 +100,7 @@ class RecordLogTest : public ::testing::Test {
         EXPECT_TRUE(SameBits(log_->SummaryA3, ReadDouble(r + 44)));
     }
 
+    TempDir tmp_{"tst_recordlog"};
     std::string dir_;
     std::string path_;
     std::unique_ptr<RecordLog> log_;

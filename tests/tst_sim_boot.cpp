@@ -13,6 +13,7 @@
 #include "sim/bootimage.h"
 #include "sim/errors.h"
 #include "sim/systemfile.h"
+#include "tests/support/testfiles.h"
 
 namespace {
 
@@ -20,28 +21,6 @@ namespace fs = std::filesystem;
 using namespace zorix;
 
 const fs::path kSources = fs::path(__FILE__).parent_path().parent_path();
-
-class TempDir {
-  public:
-    TempDir() {
-        std::string pattern = testing::TempDir() + "simbootXXXXXX";
-        if (!::mkdtemp(pattern.data())) ADD_FAILURE() << "no temporary directory";
-        path_ = pattern;
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    std::string Write(const std::string& name, const std::string& bytes) const {
-        fs::path file = path_ / name;
-        std::ofstream(file, std::ios::binary) << bytes;
-        return file.string();
-    }
-    std::string Path(const std::string& name) const { return (path_ / name).string(); }
-
-  private:
-    fs::path path_;
-};
 
 // --- KORVA.ELF ---
 
@@ -160,7 +139,7 @@ class BoardBoot : public testing::Test {
         return board.InitMcuSystem3(area, area2, base, path, &out);
     }
 
-    TempDir dir;
+    TempDir dir{"tst_sim_boot"};
     std::ostringstream diagnostics;
     SimBoardSetup setup = [this] {
         SimBoardSetup s;
@@ -183,7 +162,7 @@ TEST_F(BoardBoot, BootFailuresHaveDistinctNumbersAndLeaveTheBoardCold) {
     const std::string image = MakeBootImage("firmware\n");
     std::string badCrc = image;
     badCrc.back() = 'X';
-    const std::string folder = dir.Path("folder.elf");
+    const std::string folder = dir.At("folder.elf");
     fs::create_directory(folder);
     const std::string magic = dir.Write("magic.elf", "MZ" + image);
     const std::string shortImage = dir.Write("short.elf", image.substr(0, image.size() - 2));
@@ -211,9 +190,9 @@ TEST_F(BoardBoot, BootFailuresHaveDistinctNumbersAndLeaveTheBoardCold) {
 }
 
 TEST_F(BoardBoot, InitFailuresHaveDistinctNumbers) {
-    fs::create_directory(dir.Path("folder.dat"));
+    fs::create_directory(dir.At("folder.dat"));
     const std::string malformed = dir.Write("bad.dat", "Seed = 1\nSpeed = 5\n");
-    const std::string folder = dir.Path("folder.dat");
+    const std::string folder = dir.At("folder.dat");
     struct Case {
         const char* what;
         const char* path;

@@ -16,6 +16,7 @@
 #include "sim/errors.h"
 #include "sim/text.h"
 #include "tests/support/simdevice.h"
+#include "tests/support/testfiles.h"
 
 namespace {
 
@@ -130,15 +131,6 @@ TEST(SimProbe, ReportsThePhysicalMemoryPathAndTakesNoRecords) {
 
 class SimDump : public testing::Test {
   protected:
-    SimDump() {
-        std::string pattern = testing::TempDir() + "simdumpXXXXXX";
-        if (!::mkdtemp(pattern.data())) ADD_FAILURE() << "no temporary directory";
-        dir = pattern;
-    }
-    ~SimDump() override {
-        std::error_code ignored;
-        fs::remove_all(dir, ignored);
-    }
     SimBoardSetup Setup(const std::string& dumpPath, const std::string& faults = {}) {
         SimBoardSetup setup = SimDevice::Warm("", time.Source(), faults);
         setup.dumpPath = dumpPath;
@@ -158,7 +150,8 @@ class SimDump : public testing::Test {
         }
     }
 
-    fs::path dir;
+    TempDir tmp{"simdump"};
+    fs::path dir = tmp.Path();
     ManualTime time;
     std::ostringstream diagnostics;
 };

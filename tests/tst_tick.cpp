@@ -286,13 +286,13 @@ TEST_F(TickTest, LostLogDataIsShownWhenItAppearsAndWhenItsCountMoves) {
 // The real simulated board at 20,000 records per second, on the test's time: a pull takes at
 // most 1,999 records, so a long gap between ticks is caught up over the following ones.
 TEST(TickOnSimulatedBoard, EndlessScanLogsEveryRecordOnceInOrderAndTheSummaryCountsThemAll) {
-    TempLogDir dir;
+    TempDir dir{"tst_tick"};
     FakeClock clock;  // nanoseconds, shared with the board
     SimDevice device(SimDevice::Warm("BaseSampleRate = 20000\nPhysMem = yes\n",
                                      [&clock] { return clock.counter; }));
     FakeWindow window;
     auto ctx = std::make_unique<ScanContext>(device, clock, window);
-    ctx->logPath = dir.path + "/Data.Txt";
+    ctx->logPath = dir.At("Data.Txt");
     ctx->CounterFrequency = clock.frequency;
     ctx->FOnline = ConnectDevice(device, clock, window, ctx->options, {0, "SYSTEM.DAT", "x"});
     ASSERT_EQ(ctx->FOnline, 1);

@@ -16,22 +16,7 @@
 #include "tests/support/fakeclock.h"
 #include "tests/support/fakedevice.h"
 #include "tests/support/fakewindow.h"
-
-// A fresh directory under the test's temporary directory, removed with everything in it.
-struct TempLogDir {
-    TempLogDir() {
-        std::string pattern = testing::TempDir() + "scanrigXXXXXX";
-        if (::mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "no temporary directory";
-        path = pattern;
-    }
-    ~TempLogDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-    TempLogDir(const TempLogDir&) = delete;
-    TempLogDir& operator=(const TempLogDir&) = delete;
-    std::string path;
-};
+#include "tests/support/testfiles.h"
 
 // Lines of a log file without their CR LF; a last line without one is not counted.
 inline std::vector<std::string> ReadLogLines(const std::string& path) {
@@ -103,8 +88,8 @@ struct ScanRig {
         return "?";
     }
 
-    TempLogDir logDir;  // first, so that it goes last
-    const std::string& dir = logDir.path;
+    TempDir logDir{"scanrig"};  // first, so that it goes last
+    const std::string& dir = logDir.Path();
     FakeDevice device;
     FakeClock clock;
     FakeWindow window;
