@@ -19,6 +19,7 @@ void ScanStart(ScanContext& ctx) {
     WindowPort& w = ctx.window;
 
     s.FRecordsScanned = 0;
+    s.DroppedBytes = 0;
     w.SetText(Control::Edit1, "...");
     ctx.log.SummaryA1 = ctx.log.SummaryA2 = ctx.log.SummaryA3 = 0.0;
     w.SetEnabled(Control::cbEndlessScan, false);

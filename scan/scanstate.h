@@ -9,6 +9,8 @@ struct ScanState {
     // 64 bits: at the board's top rate a 32-bit count overflows after about 30 hours.
     int64_t FRecordsScanned = 0;
     int32_t RecordSize = 0;  // as the recorder reported it at the last start
+    // Bytes pulled and dropped this scan because RecordSize gave no way to count them.
+    int64_t DroppedBytes = 0;
     // Re-entrancy guards: a modal box keeps ticks coming, and a failing library must not make
     // stops or their boxes nest.
     bool StopInProgress = false;

@@ -31,6 +31,10 @@ std::string SummaryText(int64_t records, double a1, double a2, double a3) {
            " A3 = " + Fixed(a3, 6) + "\n";
 }
 
+std::string DroppedText(int32_t recordSize, int64_t bytes) {
+    return "Record Size " + Decimal(recordSize) + ": " + Decimal(bytes) + " Bytes dropped";
+}
+
 std::string ResolutionText(int64_t counterFrequency) {
     if (counterFrequency <= 0) return "TimerAuflösung: unbekannt";
     return "TimerAuflösung: " + Fixed(1000000.0 / static_cast<double>(counterFrequency), 3) + " µs";

@@ -14,6 +14,8 @@ std::string Fixed(double value, int decimals);
 
 // The stop's summary, ending in a line break; the count is 64 bits and shown in full.
 std::string SummaryText(int64_t records, double a1, double a2, double a3);
+// Why pulled data was neither counted nor logged: "Record Size 0: 500 Bytes dropped".
+std::string DroppedText(int32_t recordSize, int64_t bytes);
 // The counter's resolution in microseconds; "unbekannt" when the frequency is not positive.
 std::string ResolutionText(int64_t counterFrequency);
 // "Lesezeit: <ms> ms # <n> Bytes read! [Rate: <x> MB/s ]" for a read of `bytes` that took

@@ -19,6 +19,9 @@ void CountAndLog(ScanContext& ctx, int32_t n) {
     ScanState& s = ctx.state;
     if (s.RecordSize <= 0) {
         ctx.clock.Sleep(kNoRecordSizePauseMs);
+        // Still dropped, as the recorder's size cannot count them, but never without a word.
+        s.DroppedBytes += n;
+        ctx.window.SetText(Control::edZusatzinfo, DroppedText(s.RecordSize, s.DroppedBytes));
         return;
     }
     s.FRecordsScanned += n / s.RecordSize;

@@ -41,6 +41,7 @@ struct PullCase {
     std::size_t lines;
     std::vector<int> sleeps;
     Strings boxes;
+    const char* dropped = nullptr;  // edZusatzinfo, when the pull could not be counted
 };
 
 TEST_F(TickTest, PullIsCountedByRecordSizeAndLoggedBy72) {
@@ -49,7 +50,8 @@ TEST_F(TickTest, PullIsCountedByRecordSizeAndLoggedBy72) {
         {100, 72, 11, "11", 1, {}, {}},
         {71, 72, 10, "10", 0, {}, {}},  // the label is rewritten with the same total
         {100, 50, 12, "12", 1, {}, {}},
-        {500, 0, 10, std::nullopt, 0, {10}, {}},  // dropped after a pause
+        {500, 0, 10, std::nullopt, 0, {10}, {}, "Record Size 0: 500 Bytes dropped"},
+        {148, -72, 10, std::nullopt, 0, {10}, {}, "Record Size -72: 148 Bytes dropped"},
         {0, 72, 10, std::nullopt, 0, {}, {}},
         {-5, 72, 10, std::nullopt, 0, {50}, {"Messergebnis", "Fehler beim Scan"}},
         // More than was asked for: refused like a failed read, never read past the request.
@@ -79,6 +81,9 @@ TEST_F(TickTest, PullIsCountedByRecordSizeAndLoggedBy72) {
         EXPECT_EQ(r.LogLines().size(), c.lines);
         EXPECT_EQ(r.clock.sleeps, c.sleeps);
         EXPECT_EQ(r.Captions(), c.boxes);
+        if (c.dropped) {
+            EXPECT_EQ(r.window.Text(Control::edZusatzinfo), c.dropped);
+        }
         if (c.boxes.size() == 2) {
             EXPECT_EQ(r.window.boxes[1].text, "Rückgabewert: " + std::to_string(c.n));
         }

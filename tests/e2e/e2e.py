@@ -17,6 +17,7 @@ import sys
 import time
 from pathlib import Path
 
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 from harness import (  # noqa: E402
     BU_CLEAR_USER, BU_SCAN_START, CB_ENDLESS_SCAN, CB_PHYS_MEM, CB_WAIT_FOR_STROBE, LOG_NAME,
@@ -409,7 +410,7 @@ def bad_byte_counts(b):
 def bad_record_size(b):
     for size in (0, -72):
         # A record size the counter cannot divide by: the data is dropped, nothing is counted
-        # or logged, and the label shows what the board reported.
+        # or logged, the label shows what the board reported, and edZusatzinfo says so.
         b.launch(faults="recordsize %d\n" % size)
         start_endless(b)
         b.wait_trace(lambda t: any(e[0] == "text" and e[1] == "laScannerStatus" for e in t),
@@ -422,6 +423,9 @@ def bad_record_size(b):
               "summary %r for record size %d" % (summary, size))
         check(b.log_bytes() == b"", "record size %d logged records" % size)
         check(b.delivered()[0] > 0, "the board delivered nothing")
+        told = b.texts("edZusatzinfo")
+        check(told and re.fullmatch(r"Record Size %d: [1-9]\d* Bytes dropped" % size, told[-1]),
+              "the operator was not told of the dropped data: %r" % told[-1:])
         b.end_orderly()
 
 

@@ -19,6 +19,7 @@ import threading
 import time
 from pathlib import Path
 
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 from harness import BU_SCAN_START, Bench, Failure, check  # noqa: E402
 
