@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #include "scan/recordformat.h"
 
@@ -19,18 +20,32 @@ constexpr std::size_t kChunkBytes = 512 * 1024;
 static_assert(kChunkBytes > 4 * kMaxRecordLineChars);
 
 // Hands all n bytes to the kernel, through short writes and interrupted calls; 0 or errno.
-int WriteAll(int fd, const char* p, std::size_t n) {
-    while (n > 0) {
-        const ssize_t written = ::write(fd, p, n);
+// `done` tells how many bytes reached the file, also when the write failed part-way.
+int WriteAll(int fd, const char* p, std::size_t n, std::size_t& done) {
+    done = 0;
+    while (done < n) {
+        const ssize_t written = ::write(fd, p + done, n - done);
         if (written < 0) {
             if (errno == EINTR) continue;
             return errno;
         }
         if (written == 0) return EIO;  // no progress and no reason: do not spin
-        p += written;
-        n -= static_cast<std::size_t>(written);
+        done += static_cast<std::size_t>(written);
     }
     return 0;
+}
+
+// Bytes and lines of the whole lines at the start of p[0, n).
+std::pair<std::size_t, int32_t> WholeLines(const char* p, std::size_t n) {
+    std::size_t bytes = 0;
+    int32_t lines = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (p[i] == '\n') {
+            bytes = i + 1;
+            ++lines;
+        }
+    }
+    return {bytes, lines};
 }
 
 // Under a file-size limit the default SIGXFSZ would end the program in the middle of a scan;
@@ -112,17 +127,22 @@ void RecordLog::LogScanRecords(int32_t count) {
         ++pending;
         if (p > refill || k == count - 1) {
             const std::size_t bytes = static_cast<std::size_t>(p - begin);
-            const int error = WriteAll(impl_->fd, begin, bytes);
+            std::size_t done = 0;
+            const int error = WriteAll(impl_->fd, begin, bytes, done);
             if (error != 0) {
-                // Back to the last whole line; a device such as /dev/full cannot be cut, and
-                // then there is nothing partial to cut either.
+                // Keep the lines that reached the file whole and cut the rest back to the last
+                // line end; a device such as /dev/full cannot be cut, and then holds nothing
+                // partial to cut either.
+                const auto [keptBytes, keptLines] = WholeLines(begin, done);
+                impl_->goodSize += static_cast<off_t>(keptBytes);
                 if (::ftruncate(impl_->fd, impl_->goodSize) == 0) {
                     ::lseek(impl_->fd, impl_->goodSize, SEEK_SET);
                 }
                 impl_->writeFailed = true;
                 health_.writeFailed = true;
                 if (health_.reason.empty()) health_.reason = std::strerror(error);
-                health_.recordsLost += pending + (count - 1 - k);
+                health_.recordsWritten += keptLines;
+                health_.recordsLost += pending - keptLines + (count - 1 - k);
                 return;
             }
             impl_->goodSize += static_cast<off_t>(bytes);

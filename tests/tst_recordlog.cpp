@@ -342,10 +342,14 @@ TEST_F(RecordLogTest, FailedWriteLeavesWholeLinesAndAccountsForEveryRecord) {
         EXPECT_EQ(CountLines(text), h.recordsWritten);
         EXPECT_EQ(h.recordsWritten + h.recordsLost, handedIn);
         EXPECT_GT(h.recordsLost, 0);
-        // The lines kept are the batches' first lines, unchanged.
+        // The lines kept are the first lines handed in, unchanged.
         std::string expected;
         for (const int32_t n : c.batches) expected += ReferenceText(*log_, n);
         EXPECT_EQ(text, expected.substr(0, text.size()));
+        // Every whole line that fitted under the limit was kept: the next one would not fit.
+        const std::size_t next = expected.find("\r\n", text.size());
+        ASSERT_NE(next, std::string::npos);
+        EXPECT_GT(next + 2, c.limit);
     }
 }
 
