@@ -200,6 +200,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             continue;
         }
         const std::string before = Slurp(path);
+        // One write; false when the name was rightly refused, which must leave the file as it was.
+        auto attempt = [&](const auto& write) {
+            try {
+                write();
+            } catch (const std::invalid_argument&) {
+                if (validKey) Fail("valid name rejected", key);
+                if (Slurp(path) != before) Fail("rejected write changed the file");
+                return false;
+            } catch (const IniWriteError& e) {
+                Fail("write refused", e.what());
+            }
+            if (!validKey) Fail("invalid name accepted", key);
+            return true;
+        };
         switch (op & 3) {
             case 2: {
                 uint32_t bits = 0;
@@ -208,16 +222,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     ops.remove_prefix(1);
                 }
                 const int32_t value = static_cast<int32_t>(bits);
-                try {
-                    ini.WriteInteger(section, key, value);
-                } catch (const std::invalid_argument&) {
-                    if (validKey) Fail("valid name rejected", key);
-                    if (Slurp(path) != before) Fail("rejected write changed the file");
-                    continue;
-                } catch (const IniWriteError& e) {
-                    Fail("write refused", e.what());
-                }
-                if (!validKey) Fail("invalid name accepted", key);
+                if (!attempt([&] { ini.WriteInteger(section, key, value); })) continue;
                 written[keyOf(section, key)] = {std::to_string(value), value};
                 break;
             }
@@ -235,16 +240,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                         ops.remove_prefix(n);
                     }
                 }
-                try {
-                    ini.WriteString(section, key, value);
-                } catch (const std::invalid_argument&) {
-                    if (validKey) Fail("valid name rejected", key);
-                    if (Slurp(path) != before) Fail("rejected write changed the file");
-                    continue;
-                } catch (const IniWriteError& e) {
-                    Fail("write refused", e.what());
-                }
-                if (!validKey) Fail("invalid name accepted", key);
+                if (!attempt([&] { ini.WriteString(section, key, value); })) continue;
                 written[keyOf(section, key)] = {AsReadBack(value), std::nullopt};
                 break;
             }
