@@ -9,6 +9,7 @@ printed).
 """
 
 import argparse
+import os
 import re
 import shutil
 import signal
@@ -86,6 +87,36 @@ def reported_loss(text):
 
 
 # --- scenarios --------------------------------------------------------------------------------
+
+ALTLIB = None  # set from --altlib
+
+
+@scenario
+def library_binding(b):
+    # Another libzorix.so beside the executable is the one that gets called: its own numbers.
+    check(ALTLIB, "--altlib not given")
+    shutil.copy2(b.bin_dir / "libzorix.so", b.root / "libzorix.so")
+    shutil.copy2(ALTLIB, b.app_dir / "libzorix.so")
+    b.launch(dump=False, wait_online=False)
+    b.wait_title("Error 4242 at booting!")
+    b.end_orderly()
+
+    # The simulated board again, but its system file renamed away: its documented number.
+    shutil.copy2(b.root / "libzorix.so", b.app_dir / "libzorix.so")
+    (b.app_dir / "SYSTEM.DAT").rename(b.app_dir / "SYSTEM.DAT.away")
+    b.launch(dump=False, wait_online=False)
+    b.wait_title("Error 103 at Initialize!")
+    b.end_orderly()
+
+    # Without any libzorix.so the program does not start.
+    (b.app_dir / "libzorix.so").unlink()
+    run = subprocess.run([str(b.app_dir / PROGRAM)], cwd=b.work_dir, capture_output=True,
+                         env={"PATH": os.environ.get("PATH", "/usr/bin:/bin"),
+                              "DISPLAY": b.x.display},
+                         timeout=b.t(20))
+    check(run.returncode != 0 and b"libzorix.so" in run.stderr,
+          "started without its library: exit %d, %r" % (run.returncode, run.stderr[-300:]))
+
 
 @scenario
 def first_start(b):
@@ -526,9 +557,12 @@ def main():
     parser.add_argument("scenario", choices=sorted(SCENARIOS))
     parser.add_argument("--bin", required=True, help="folder of the built scanbench")
     parser.add_argument("--oracle", required=True, help="the expected_log tool")
+    parser.add_argument("--altlib", help="another libzorix.so, for library_binding")
     parser.add_argument("--slow", type=float, default=1.0, help="stretch every deadline")
     parser.add_argument("--keep", action="store_true", help="keep the temporary folders")
     args = parser.parse_args()
+    global ALTLIB
+    ALTLIB = args.altlib
     for tool in ("Xvfb", "xdotool"):
         if not shutil.which(tool):
             print("SKIPPED: %s is not installed (tools/test installs it)" % tool)
