@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 #include <vector>
 
 #include "app/errordisplay.h"
@@ -41,17 +42,17 @@ QString FromUtf8(const std::string& text) {
 // that file as one UTF-8 line, flushed at once: "title\t<text>", "text\t<control>\t<text>",
 // "box\t<caption>\t<text>", with backslash, tab, CR and LF escaped as \\ \t \r \n. The
 // end-to-end tests read from it what X cannot show them.
-void Trace(const std::string& kind, const std::string& first, const std::string* second = nullptr) {
+void Trace(std::string_view kind, std::string_view first, const std::string* second = nullptr) {
     static std::FILE* const file = [] {
         const char* path = std::getenv("SCANBENCH_TRACE");
         return path && *path ? std::fopen(path, "ab") : nullptr;
     }();
-    if (!file) return;
-    std::string line = kind;
-    for (const std::string* part : {&first, second}) {
-        if (!part) continue;
+    if (!file) return;  // the usual case: no string is built
+    std::string line(kind);
+    const std::string_view parts[] = {first, second ? std::string_view(*second) : ""};
+    for (std::size_t i = 0; i < (second ? 2u : 1u); ++i) {
         line += '\t';
-        for (char c : *part) {
+        for (char c : parts[i]) {
             switch (c) {
                 case '\\':
                     line += "\\\\";

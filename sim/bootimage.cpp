@@ -13,7 +13,7 @@ namespace {
 constexpr std::string_view kMagicLine = "KORVAFW 1";
 
 // Takes the next header line off `rest`; false when there is no line end.
-bool NextLine(std::string_view& rest, std::string_view& line) {
+bool NextHeaderLine(std::string_view& rest, std::string_view& line) {
     std::size_t end = rest.find('\n');
     if (end == std::string_view::npos) return false;
     line = rest.substr(0, end);
@@ -51,20 +51,20 @@ uint32_t Crc32(std::string_view bytes) {
 int32_t CheckBootImage(std::string_view image, std::string& detail) {
     std::string_view rest = image;
     std::string_view line;
-    if (!NextLine(rest, line) || line != kMagicLine) {
+    if (!NextHeaderLine(rest, line) || line != kMagicLine) {
         detail = "not a firmware image (first line is not \"KORVAFW 1\")";
         return kErrBootMagic;
     }
     std::string_view value;
     int64_t length = 0;
-    if (!NextLine(rest, line) || !KeywordValue(line, "length", value) ||
+    if (!NextHeaderLine(rest, line) || !KeywordValue(line, "length", value) ||
         value.find_first_not_of("0123456789") != std::string_view::npos ||
         !ParseInteger(value, length)) {
         detail = "no valid \"length\" line";
         return kErrBootLength;
     }
     std::string_view crcLine;
-    if (!NextLine(rest, crcLine) || !NextLine(rest, line) || !line.empty()) {
+    if (!NextHeaderLine(rest, crcLine) || !NextHeaderLine(rest, line) || !line.empty()) {
         detail = "header is not closed by an empty line";
         return kErrBootLength;
     }

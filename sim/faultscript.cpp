@@ -257,10 +257,8 @@ const FaultRule* FaultScript::Match(const FaultCounters& counters, BoardCall cal
 bool ParseFaultScript(std::string_view text, FaultScript& out, std::string& error) {
     FaultScript script;
     int lineNumber = 0;
-    while (!text.empty()) {
-        std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+    std::string_view line;
+    while (NextLine(text, line)) {
         ++lineNumber;
         std::vector<std::string_view> words = Words(StripComment(line));
         if (words.empty()) continue;

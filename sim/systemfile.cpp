@@ -65,10 +65,8 @@ bool ParseSystemFile(std::string_view text, SystemConfig& out, std::string& erro
     SystemConfig config;
     std::set<std::string> seen;
     int lineNumber = 0;
-    while (!text.empty()) {
-        std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+    std::string_view line;
+    while (NextLine(text, line)) {
         ++lineNumber;
         line = Trim(StripComment(line));
         if (line.empty()) continue;

@@ -32,6 +32,14 @@ bool ReadFileBytes(const char* path, std::size_t limit, std::string& out, std::s
     return true;
 }
 
+bool NextLine(std::string_view& text, std::string_view& line) {
+    if (text.empty()) return false;
+    std::size_t end = text.find('\n');
+    line = text.substr(0, end);
+    text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+    return true;
+}
+
 std::string_view Trim(std::string_view text) {
     const char* space = " \t\r\n\f\v";
     std::size_t first = text.find_first_not_of(space);

@@ -14,6 +14,8 @@ namespace zorix {
 // included).
 bool ReadFileBytes(const char* path, std::size_t limit, std::string& out, std::string& error);
 
+// Takes the next line (without its LF) off the front of `text`; false once nothing is left.
+bool NextLine(std::string_view& text, std::string_view& line);
 std::string_view Trim(std::string_view text);
 std::string_view StripComment(std::string_view line);  // from the first '#' on
 std::vector<std::string_view> Words(std::string_view line);
