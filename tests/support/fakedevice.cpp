@@ -5,15 +5,21 @@
 
 #include "scan/scanrecord.h"
 
-bool FakeDevice::Call::Is(Fn f, OptionEntry e) const { return fn == f && KeyOf(d) == KeyOf(e); }
+bool FakeDevice::Call::Is(Fn f, OptionEntry e) const {
+    return fn == f && KeyOf(d) == KeyOf(e);
+}
 
 FakeDevice::Key FakeDevice::KeyOf(OptionEntry e) {
     static const OptionTable initial;
     return KeyOf(initial[e]);
 }
 
-void FakeDevice::SetResult(Fn fn, int32_t result) { defaults_[fn] = result; }
-void FakeDevice::SetNthResult(Fn fn, int k, int32_t result) { nth_[{fn, k}] = result; }
+void FakeDevice::SetResult(Fn fn, int32_t result) {
+    defaults_[fn] = result;
+}
+void FakeDevice::SetNthResult(Fn fn, int k, int32_t result) {
+    nth_[{fn, k}] = result;
+}
 void FakeDevice::SetDescriptorResult(OptionEntry e, int32_t result) {
     byDescriptor_[KeyOf(e)] = result;
 }
@@ -23,19 +29,20 @@ void FakeDevice::SetDescriptorNthResult(OptionEntry e, int k, int32_t result) {
 void FakeDevice::QueueIntValues(OptionEntry e, std::vector<int32_t> values) {
     intValues_[KeyOf(e)] = std::deque<int32_t>(values.begin(), values.end());
 }
-void FakeDevice::SetDoubleValue(OptionEntry e, double value) { doubleValues_[KeyOf(e)] = value; }
-void FakeDevice::SetLocation(OptionEntry e, int32_t location) { locations_[KeyOf(e)] = location; }
+void FakeDevice::SetLocation(OptionEntry e, int32_t location) {
+    locations_[KeyOf(e)] = location;
+}
 void FakeDevice::QueuePulls(std::vector<int32_t> results) {
     pulls_.insert(pulls_.end(), results.begin(), results.end());
 }
 
 int FakeDevice::Count(Fn fn) const {
-    return static_cast<int>(std::count_if(calls.begin(), calls.end(),
-                                          [&](const Call& c) { return c.fn == fn; }));
+    return static_cast<int>(
+        std::count_if(calls.begin(), calls.end(), [&](const Call& c) { return c.fn == fn; }));
 }
 int FakeDevice::Count(Fn fn, OptionEntry e) const {
-    return static_cast<int>(std::count_if(calls.begin(), calls.end(),
-                                          [&](const Call& c) { return c.Is(fn, e); }));
+    return static_cast<int>(
+        std::count_if(calls.begin(), calls.end(), [&](const Call& c) { return c.Is(fn, e); }));
 }
 std::vector<FakeDevice::Call> FakeDevice::CallsOf(Fn fn) const {
     std::vector<Call> out;
@@ -64,8 +71,8 @@ int32_t FakeDevice::Answer(Call& call, const OptionDescriptor* d) {
     }
     if (auto it = nth_.find({call.fn, k}); it != nth_.end()) return it->second;
     if (auto it = defaults_.find(call.fn); it != defaults_.end()) return it->second;
-    bool option = call.fn == Fn::wrOptionInt || call.fn == Fn::rdOptionInt ||
-                  call.fn == Fn::rdOptionDbl;
+    bool option =
+        call.fn == Fn::wrOptionInt || call.fn == Fn::rdOptionInt || call.fn == Fn::rdOptionDbl;
     return option ? kOptionOk : 0;
 }
 
@@ -123,7 +130,7 @@ int32_t FakeDevice::rdOptionInt(OptionDescriptor* d, int32_t* value) {
 }
 
 int32_t FakeDevice::rdOptionDbl(OptionDescriptor* d, double* value) {
-    if (auto it = doubleValues_.find(KeyOf(*d)); it != doubleValues_.end()) *value = it->second;
+    *value = 0.0;
     return OptionCall(Fn::rdOptionDbl, d, Call{});
 }
 
@@ -143,7 +150,7 @@ int32_t FakeDevice::BufferCall(Fn fn, void* buffer, int32_t capacity) {
         result = it != nth_.end() ? it->second : def != defaults_.end() ? def->second : 0;
     }
     // A fake never writes past what it was asked for, even when it reports more.
-    if (fillRecords && result > 0 && buffer && capacity > 0) {
+    if (result > 0 && buffer && capacity > 0) {
         int32_t bytes = std::min(result, capacity);
         auto* p = static_cast<unsigned char*>(buffer);
         // Fills the 68 bytes of each record that lie within what it reports, as n / 72 counts.
@@ -152,7 +159,7 @@ int32_t FakeDevice::BufferCall(Fn fn, void* buffer, int32_t capacity) {
             int32_t seq = nextSequence++;
             std::memcpy(r, &seq, 4);
             for (int f = 0; f < 8; ++f) {
-                double v = RecordDouble(seq, f);
+                double v = seq + f * 0.125;
                 std::memcpy(r + 4 + 8 * f, &v, 8);
             }
         }

@@ -14,7 +14,7 @@
 #include "device/options.h"
 
 class FakeDevice final : public Device {
-public:
+  public:
     enum class Fn {
         InitMcuSystem3,
         BootFile,
@@ -28,10 +28,10 @@ public:
 
     struct Call {
         Fn fn = Fn::InitMcuSystem3;
-        OptionDescriptor d{};  // copy of the descriptor as passed (option calls)
-        int32_t value = 0;     // value passed (wrOptionInt), base address (init, boot)
-        int32_t capacity = 0;  // buffer calls
-        std::string text;      // path passed (init, boot)
+        OptionDescriptor d{};            // copy of the descriptor as passed (option calls)
+        int32_t value = 0;               // value passed (wrOptionInt), base address (init, boot)
+        int32_t capacity = 0;            // buffer calls
+        std::string text;                // path passed (init, boot)
         const void* pointer = nullptr;   // buffer or first area
         const void* pointer2 = nullptr;  // second area (init)
         int32_t result = 0;
@@ -39,24 +39,21 @@ public:
     };
 
     // --- the script ---
-    void SetResult(Fn fn, int32_t result);                  // every call of fn
-    void SetNthResult(Fn fn, int k, int32_t result);        // k-th call of fn, 1-based
-    void SetDescriptorResult(OptionEntry e, int32_t result);  // every option call on e
+    void SetResult(Fn fn, int32_t result);                              // every call of fn
+    void SetNthResult(Fn fn, int k, int32_t result);                    // k-th call of fn, 1-based
+    void SetDescriptorResult(OptionEntry e, int32_t result);            // every option call on e
     void SetDescriptorNthResult(OptionEntry e, int k, int32_t result);  // k-th call on e
     // Values that reads of e deliver in turn; the last one repeats.
     void QueueIntValues(OptionEntry e, std::vector<int32_t> values);
-    void SetDoubleValue(OptionEntry e, double value);
     // `location` that every call on e leaves in the descriptor.
     void SetLocation(OptionEntry e, int32_t location);
     // Results of the buffer reads (both paths) in turn; then the default result.
     void QueuePulls(std::vector<int32_t> results);
     // Runs after a call is logged and answered (e.g. to tick while a call is in progress).
     std::function<void(const Call&)> onCall;
-    // Whether buffer reads fill the records they report: record k gets the integer
-    // nextSequence++ and doubles derived from it (see RecordDouble).
-    bool fillRecords = true;
+    // Buffer reads fill the records they report: each gets the next sequence number in its
+    // integer and sequence + field * 0.125 in its eight doubles.
     int32_t nextSequence = 0;
-    static double RecordDouble(int32_t sequence, int field) { return sequence + field * 0.125; }
 
     // --- the log ---
     std::vector<Call> calls;
@@ -76,7 +73,7 @@ public:
     int32_t SendReqScannerBuffer(void* buffer, int32_t capacity) override;
     int32_t CleanServiceUsers() override;
 
-private:
+  private:
     using Key = std::tuple<int32_t, int32_t, int32_t>;  // group, index, subIndex
     static Key KeyOf(const OptionDescriptor& d) { return {d.group, d.index, d.subIndex}; }
     static Key KeyOf(OptionEntry e);
@@ -89,7 +86,6 @@ private:
     std::map<Key, int32_t> byDescriptor_;
     std::map<std::pair<Key, int>, int32_t> byDescriptorNth_;
     std::map<Key, std::deque<int32_t>> intValues_;
-    std::map<Key, double> doubleValues_;
     std::map<Key, int32_t> locations_;
     std::deque<int32_t> pulls_;
     std::map<Fn, int> counts_;
